@@ -1,0 +1,34 @@
+// Search of one folder for entries whose names match a wildcard ("*.mp3") without regard to
+// case. Returns files and directories, hidden and system files included.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CFileFind {
+public:
+    CFileFind();
+    ~CFileFind();
+    CFileFind(const CFileFind&) = delete;
+    CFileFind& operator=(const CFileFind&) = delete;
+
+    // Starts a search with a pattern of the form folder + separator(s) + wildcard. False when
+    // nothing matches or the folder cannot be searched.
+    bool FindFile(const std::string& pattern);
+    // Makes the next entry current. Returns false when the entry it has just made current is
+    // the last one; that entry is still valid.
+    bool FindNextFile();
+    bool IsDots() const;
+    bool IsDirectory() const;
+    // Name of the current entry (the long name on Win32).
+    std::string GetFileName() const;
+    // Full path of the current entry: the searched folder in full-path form, one separator, the name.
+    std::string GetFilePath() const;
+    void Close();
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};

@@ -6,6 +6,12 @@
 #include <memory>
 #include <string>
 
+// <windows.h> makes FindNextFile a macro; the member keeps its own name where that header
+// came first, and FindNextFileA below serves code that includes it afterwards.
+#ifdef FindNextFile
+#undef FindNextFile
+#endif
+
 class CFileFind {
 public:
     CFileFind();
@@ -19,6 +25,7 @@ public:
     // Makes the next entry current. Returns false when the entry it has just made current is
     // the last one; that entry is still valid.
     bool FindNextFile();
+    bool FindNextFileA() { return FindNextFile(); }
     bool IsDots() const;
     bool IsDirectory() const;
     // Name of the current entry (the long name on Win32).

@@ -1,0 +1,21 @@
+// Resource ids of the dialog tool (Encrypt.rc).
+#pragma once
+
+#define IDD_ENCRYPT_DIALOG 102
+#define IDR_MAINFRAME 128
+
+#define IDC_START_ENCRYPT 1000
+#define IDC_SOURCE_DIR 1001
+#define IDC_QA_LIST_FILE 1002
+#define IDC_PROMPT_LIST_FILE 1003
+#define IDC_BROWSE_SOURCE_DIR 1004
+#define IDC_BROWSE_QA_LIST_FILE 1005
+#define IDC_BROWSE_PROMPT_LIST_FILE 1006
+#define IDC_SOUND_DIR 1007
+#define IDC_BROWSE_SOUND_DIR 1008
+#define IDC_BOOK_CODE 1009
+#define IDC_STATUS 1011
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

@@ -1,0 +1,90 @@
+#include "crypt/encrypt_folder.h"
+
+#include <set>
+
+#include "crypt/encrypt_stream.h"
+#include "platform/file.h"
+#include "platform/file_find.h"
+#include "platform/path.h"
+
+CFile g_fileSource;
+CFile g_fileOutput;
+
+namespace hhx {
+
+namespace {
+
+constexpr char kSourceExtension[] = ".mp3";
+constexpr std::string::size_type kExtensionLength = 4;
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+// The extension is plain ASCII, and '.' (0x2E) is never the trail byte of a double-byte
+// character, so comparing the last four bytes is character-aware.
+bool IsSourceName(const std::string& name) {
+    if (name.size() <= kExtensionLength) return false;
+    const std::string::size_type at = name.size() - kExtensionLength;
+    for (std::string::size_type i = 0; i < kExtensionLength; ++i) {
+        if (LowerAscii(name[at + i]) != kSourceExtension[i]) return false;
+    }
+    return true;
+}
+
+std::string OutputName(const std::string& sourceName) {
+    return sourceName.substr(0, sourceName.size() - kExtensionLength) + ".hhx";
+}
+
+}  // namespace hhx
+
+int EncryptFolder(const std::string& workDir, const ProgressHook& progress) {
+    int count = 0;
+    hhx::BlockBuffer blockBuffer;  // zero-filled, one for the whole run
+    const std::string folder = hhx::WithTrailingSeparator(workDir);
+
+    // Output names written in this run. On a case-sensitive file system "a.mp3" and "a.MP3"
+    // both map to "a.hhx"; the later one must not overwrite the earlier one's output.
+    std::set<std::string> written;
+
+    CFileFind finder;
+    bool more = finder.FindFile(folder + "*.mp3");
+    while (more) {
+        more = finder.FindNextFile();
+        if (finder.IsDots() || finder.IsDirectory()) continue;
+        const std::string name = finder.GetFileName();
+        // The search also matches 8.3 short names ("x.mp3x" as "X~1.MP3"): not a source.
+        if (!hhx::IsSourceName(name)) continue;
+        const std::string outputName = hhx::OutputName(name);
+        const std::string sourcePath = finder.GetFilePath();
+        if (progress) progress(sourcePath);
+        if (written.count(outputName) != 0) continue;
+
+        // Read only, so read-only files and media are processed; writers are shut out.
+        if (!g_fileSource.Open(sourcePath, CFile::modeRead | CFile::shareDenyWrite)) continue;
+        const std::string outputPath = folder + outputName;
+        try {
+            if (!g_fileOutput.Open(outputPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite)) {
+                g_fileSource.Close();
+                continue;
+            }
+            try {
+                hhx::EncryptStream(g_fileSource, g_fileOutput, blockBuffer);
+                g_fileOutput.Close();
+            } catch (...) {
+                // No truncated output is left for the device; the error still names it.
+                g_fileOutput.Abort();
+                g_fileSource.Abort();
+                CFile::TryRemove(outputPath);
+                throw;
+            }
+            ++count;
+            written.insert(outputName);
+            g_fileSource.Close();
+        } catch (...) {
+            g_fileSource.Abort();
+            throw;
+        }
+    }
+    return count;
+}

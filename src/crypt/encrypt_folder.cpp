@@ -4,7 +4,6 @@
 
 #include "crypt/encrypt_stream.h"
 #include "platform/file.h"
-#include "platform/file_find.h"
 #include "platform/path.h"
 
 CFile g_fileSource;
@@ -36,6 +35,18 @@ std::string OutputName(const std::string& sourceName) {
     return sourceName.substr(0, sourceName.size() - kExtensionLength) + ".hhx";
 }
 
+SourceSearch::SourceSearch(const std::string& folder) : m_more(m_finder.FindFile(folder + "*.mp3")) {}
+
+bool SourceSearch::Next() {
+    while (m_more) {
+        m_more = m_finder.FindNextFile();  // false on the last entry, which is still current
+        if (m_finder.IsDots() || m_finder.IsDirectory()) continue;
+        // The search also matches 8.3 short names ("x.mp3x" as "X~1.MP3"): not a source.
+        if (IsSourceName(m_finder.GetFileName())) return true;
+    }
+    return false;
+}
+
 }  // namespace hhx
 
 int EncryptFolder(const std::string& workDir, const ProgressHook& progress) {
@@ -47,16 +58,10 @@ int EncryptFolder(const std::string& workDir, const ProgressHook& progress) {
     // both map to "a.hhx"; the later one must not overwrite the earlier one's output.
     std::set<std::string> written;
 
-    CFileFind finder;
-    bool more = finder.FindFile(folder + "*.mp3");
-    while (more) {
-        more = finder.FindNextFile();
-        if (finder.IsDots() || finder.IsDirectory()) continue;
-        const std::string name = finder.GetFileName();
-        // The search also matches 8.3 short names ("x.mp3x" as "X~1.MP3"): not a source.
-        if (!hhx::IsSourceName(name)) continue;
-        const std::string outputName = hhx::OutputName(name);
-        const std::string sourcePath = finder.GetFilePath();
+    hhx::SourceSearch sources(folder);
+    while (sources.Next()) {
+        const std::string outputName = hhx::OutputName(sources.Name());
+        const std::string sourcePath = sources.Path();
         if (progress) progress(sourcePath);
         if (written.count(outputName) != 0) continue;
 

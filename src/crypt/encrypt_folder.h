@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/file_find.h"
+
 class CFile;
 
 // Called with each source's full path before it is opened.
@@ -23,4 +25,20 @@ namespace hhx {
 bool IsSourceName(const std::string& name);
 // The output name: the final ".mp3" replaced by ".hhx".
 std::string OutputName(const std::string& sourceName);
+
+// Walks the sources lying directly in a folder, in the order the directory search returns
+// them: entries that are not directories and whose long name ends in ".mp3".
+class SourceSearch {
+public:
+    // folder ends with a separator.
+    explicit SourceSearch(const std::string& folder);
+    // Makes the next source current; false when none is left.
+    bool Next();
+    std::string Name() const { return m_finder.GetFileName(); }
+    std::string Path() const { return m_finder.GetFilePath(); }
+
+private:
+    CFileFind m_finder;
+    bool m_more;
+};
 }  // namespace hhx

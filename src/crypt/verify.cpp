@@ -7,7 +7,6 @@
 #include "crypt/encrypt_folder.h"
 #include "crypt/encrypt_stream.h"
 #include "platform/file.h"
-#include "platform/file_find.h"
 #include "platform/path.h"
 
 namespace hhx {
@@ -103,16 +102,11 @@ int VerifyFolder(const std::string& workDir, const std::function<void(const Veri
     int failures = 0;
     const std::string folder = WithTrailingSeparator(workDir);
     std::set<std::string> taken;
-    CFileFind finder;
-    bool more = finder.FindFile(folder + "*.mp3");
-    while (more) {
-        more = finder.FindNextFile();
-        if (finder.IsDots() || finder.IsDirectory()) continue;
-        const std::string name = finder.GetFileName();
-        if (!IsSourceName(name)) continue;
+    SourceSearch sources(folder);
+    while (sources.Next()) {
         VerifiedFile file;
-        file.sourcePath = finder.GetFilePath();
-        file.outputPath = folder + OutputName(name);
+        file.sourcePath = sources.Path();
+        file.outputPath = folder + OutputName(sources.Name());
         if (!taken.insert(file.outputPath).second) {
             file.result.status = VerifyStatus::duplicateOutput;
         } else {

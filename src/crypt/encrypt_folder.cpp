@@ -35,6 +35,16 @@ std::string OutputName(const std::string& sourceName) {
     return sourceName.substr(0, sourceName.size() - kExtensionLength) + ".hhx";
 }
 
+bool HasCaseTwin(const std::string& folder, const std::string& sourceName) {
+    static const char* const kVariants[] = {".mp3", ".mP3", ".Mp3", ".MP3"};
+    const std::string stem = sourceName.substr(0, sourceName.size() - kExtensionLength);
+    const std::string extension = sourceName.substr(stem.size());
+    for (const char* variant : kVariants) {
+        if (extension != variant && EntryExistsExactly(folder, stem + variant)) return true;
+    }
+    return false;
+}
+
 SourceSearch::SourceSearch(const std::string& folder) : m_more(m_finder.FindFile(folder + "*.mp3")) {}
 
 bool SourceSearch::Next() {
@@ -54,8 +64,10 @@ int EncryptFolder(const std::string& workDir, const ProgressHook& progress) {
     hhx::BlockBuffer blockBuffer;  // zero-filled, one for the whole run
     const std::string folder = hhx::WithTrailingSeparator(workDir);
 
-    // Output names written in this run. On a case-sensitive file system "a.mp3" and "a.MP3"
-    // both map to "a.hhx"; the later one must not overwrite the earlier one's output.
+    // Output names written in this run by sources that have a case twin: on a case-sensitive
+    // file system "a.mp3" and "a.MP3" both map to "a.hhx", and the later one must not
+    // overwrite the earlier one's output. Only such names are kept, so memory stays flat
+    // however many files the folder holds.
     std::set<std::string> written;
 
     hhx::SourceSearch sources(folder);
@@ -84,7 +96,7 @@ int EncryptFolder(const std::string& workDir, const ProgressHook& progress) {
                 throw;
             }
             ++count;
-            written.insert(outputName);
+            if (hhx::HasCaseTwin(folder, sources.Name())) written.insert(outputName);
             g_fileSource.Close();
         } catch (...) {
             g_fileSource.Abort();

@@ -26,6 +26,11 @@ bool IsSourceName(const std::string& name);
 // The output name: the final ".mp3" replaced by ".hhx".
 std::string OutputName(const std::string& sourceName);
 
+// True when the folder (ending in a separator) also holds a source whose name differs from
+// this one only in the letter case of its extension ("a.mp3" and "a.MP3"), which would write
+// the same output. Such twins exist only on file systems that tell case apart.
+bool HasCaseTwin(const std::string& folder, const std::string& sourceName);
+
 // Walks the sources lying directly in a folder, in the order the directory search returns
 // them: entries that are not directories and whose long name ends in ".mp3".
 class SourceSearch {

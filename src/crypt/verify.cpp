@@ -107,7 +107,7 @@ int VerifyFolder(const std::string& workDir, const std::function<void(const Veri
         VerifiedFile file;
         file.sourcePath = sources.Path();
         file.outputPath = folder + OutputName(sources.Name());
-        if (!taken.insert(file.outputPath).second) {
+        if (HasCaseTwin(folder, sources.Name()) && !taken.insert(file.outputPath).second) {
             file.result.status = VerifyStatus::duplicateOutput;
         } else {
             file.result = VerifyFile(file.sourcePath, file.outputPath);

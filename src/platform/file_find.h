@@ -39,3 +39,9 @@ public:
 private:
     std::unique_ptr<Impl> m_impl;
 };
+
+namespace hhx {
+// True when the folder (ending in a separator) holds an entry whose name is exactly this
+// one, letter case included, even where the file system ignores case.
+bool EntryExistsExactly(const std::string& folder, const std::string& name);
+}  // namespace hhx

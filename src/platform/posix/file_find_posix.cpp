@@ -110,3 +110,8 @@ std::string CFileFind::GetFilePath() const {
 }
 
 void CFileFind::Close() { m_impl.reset(); }
+
+bool hhx::EntryExistsExactly(const std::string& folder, const std::string& name) {
+    struct stat info;
+    return lstat((folder + name).c_str(), &info) == 0;
+}

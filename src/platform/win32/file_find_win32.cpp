@@ -93,3 +93,12 @@ std::string CFileFind::GetFilePath() const {
 }
 
 void CFileFind::Close() { m_impl.reset(); }
+
+bool hhx::EntryExistsExactly(const std::string& folder, const std::string& name) {
+    // The lookup ignores case; the name it returns is the one stored on disk.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + name).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return name == found.cFileName;
+}

@@ -345,6 +345,16 @@ TEST(FileFind, MissingFolderOrNoMatchIsFalse) {
 }
 
 // FindNextFile returns false when it makes the last entry current; that entry is still valid.
+TEST(FileFind, ExactNameLookupTellsCaseApart) {
+    TempDir dir;
+    WriteBytes(dir.file("Song.mp3"), "x");
+    EXPECT_TRUE(hhx::EntryExistsExactly(dir.path(), "Song.mp3"));
+    // Also where the file system ignores case: "song.mp3" opens the same file there.
+    EXPECT_FALSE(hhx::EntryExistsExactly(dir.path(), "song.mp3"));
+    EXPECT_FALSE(hhx::EntryExistsExactly(dir.path(), "Song.MP3"));
+    EXPECT_FALSE(hhx::EntryExistsExactly(dir.path(), "other.mp3"));
+}
+
 TEST(FileFind, LastEntryStaysCurrentAfterFalse) {
     TempDir dir;
     WriteBytes(dir.file("only.mp3"), "");

@@ -36,6 +36,9 @@ std::string OutputName(const std::string& sourceName) {
 }
 
 bool HasCaseTwin(const std::string& folder, const std::string& sourceName) {
+    // Skipped where no twin can exist: the lookups of missing names cost a whole folder scan
+    // under some file systems, which would make a run quadratic in the number of files.
+    if (!NamesDifferingInCaseCanCoexist()) return false;
     static const char* const kVariants[] = {".mp3", ".mP3", ".Mp3", ".MP3"};
     const std::string stem = sourceName.substr(0, sourceName.size() - kExtensionLength);
     const std::string extension = sourceName.substr(stem.size());

@@ -44,4 +44,7 @@ namespace hhx {
 // True when the folder (ending in a separator) holds an entry whose name is exactly this
 // one, letter case included, even where the file system ignores case.
 bool EntryExistsExactly(const std::string& folder, const std::string& name);
+// True where one folder can hold names that differ only in letter case (POSIX); false on
+// Windows, whose file systems ignore case.
+bool NamesDifferingInCaseCanCoexist();
 }  // namespace hhx

@@ -115,3 +115,5 @@ bool hhx::EntryExistsExactly(const std::string& folder, const std::string& name)
     struct stat info;
     return lstat((folder + name).c_str(), &info) == 0;
 }
+
+bool hhx::NamesDifferingInCaseCanCoexist() { return true; }

@@ -102,3 +102,5 @@ bool hhx::EntryExistsExactly(const std::string& folder, const std::string& name)
     FindClose(find);
     return name == found.cFileName;
 }
+
+bool hhx::NamesDifferingInCaseCanCoexist() { return false; }

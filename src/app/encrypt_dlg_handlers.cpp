@@ -1,11 +1,9 @@
 // CEncryptDlg's behaviour: initialisation, painting while minimised, the start button's run
 // with its status line and completion box, and saving the settings when the window goes.
-#include <cstdio>
 #include <string>
 
 #include "app/encrypt_dlg.h"
 #include "app/minimised_icon.h"
-#include "app/texts.h"
 #include "crypt/encrypt_folder.h"
 #include "settings/settings.h"
 
@@ -26,12 +24,6 @@ private:
     PAINTSTRUCT m_ps{};
     HDC m_hDC;
 };
-
-std::string FormatCount(const char* utf8Template, int count) {
-    char text[128];
-    const int length = std::snprintf(text, sizeof text, utf8Template, count);
-    return length < 0 ? std::string() : std::string(text);
-}
 
 }  // namespace
 
@@ -78,7 +70,7 @@ void CEncryptDlg::OnStartEncrypt() {
     const int count =
         EncryptFolder(m_strWorkDir, [this](const std::string& path) { ShowProgress(path); });
 
-    AfxMessageBox(FormatCount(hhx::texts::kRunCompleted, count), MB_OK, 0);
+    AfxMessageBox(hhx::CompletionText(count), MB_OK, 0);
     m_btnStart.EnableWindow(TRUE);
     UpdateData(TRUE);
 }

@@ -11,32 +11,9 @@
 #include "app/encrypt_dlg.h"
 #include "app/texts.h"
 #include "platform/path.h"
+#include "platform/win32/wide.h"
 
 namespace {
-
-// Interface texts are UTF-8; the pickers take them as UTF-16 so that they read right on any
-// code page.
-std::wstring Utf8ToWide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                             nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
-    return wide;
-}
-
-// Paths go on as ANSI bytes, like every path of the system.
-std::string WideToAnsi(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                             nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], length,
-                          nullptr, nullptr);
-    return ansi;
-}
 
 // An item list that the shell's folder browser returned; freed with the shell's allocator.
 class CShellItemList {
@@ -74,7 +51,8 @@ private:
 // the common title, file-system folders only, no domain level below, browsing from the root of
 // the shell's namespace, no callback (so nothing is preselected). An empty result: cancelled.
 CShellItemList ShowFolderBrowser(HWND owner) {
-    const std::wstring title = Utf8ToWide(hhx::texts::kFolderBrowserTitle);
+    // Texts go as UTF-16, so that they read right on any code page.
+    const std::wstring title = hhx::Utf8ToWide(hhx::texts::kFolderBrowserTitle);
     wchar_t displayName[MAX_PATH] = {};
     BROWSEINFOW request{};
     request.hwndOwner = owner;
@@ -92,7 +70,7 @@ CShellItemList ShowFolderBrowser(HWND owner) {
 // entry (text files) is selected. True with the chosen file's full path (ANSI) on OK.
 bool ShowOpenFileDialog(HWND owner, std::string& path) {
     // "|" separates the entries; the NUL-separated form ends with two NULs (the string's own).
-    std::wstring filter = Utf8ToWide(hhx::texts::kListFileFilter);
+    std::wstring filter = hhx::Utf8ToWide(hhx::texts::kListFileFilter);
     for (wchar_t& c : filter) {
         if (c == L'|') c = L'\0';
     }
@@ -111,7 +89,7 @@ bool ShowOpenFileDialog(HWND owner, std::string& path) {
                     OFN_EXPLORER | OFN_ENABLESIZING;
     if (!::GetOpenFileNameW(&request)) return false;
     file.resize(file.find(L'\0'));
-    path = WideToAnsi(file);
+    path = hhx::WideToAnsi(file);  // paths go on as ANSI bytes, like every path of the system
     return true;
 }
 

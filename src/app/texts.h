@@ -3,9 +3,6 @@
 
 namespace hhx::texts {
 
-// The completion message of a run; %d is the number of files written.
-inline constexpr char kRunCompleted[] = "一共%d个文件处理结束。";
-
 // The folder browser's title, for the folder to process and for the sound folder alike.
 inline constexpr char kFolderBrowserTitle[] = "选择声音文件所在的目录路径：";
 // The list-file picker's filter: description|pattern|description|pattern|

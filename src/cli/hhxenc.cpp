@@ -4,7 +4,6 @@
 //   hhxenc --version        version and key fingerprint
 // Exit status: 0 success, 1 a file error or a failed verification, 2 a usage error.
 
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -16,6 +15,7 @@
 #include "crypt/verify.h"
 #include "platform/file_exception.h"
 #include "platform/path.h"
+#include "platform/texts.h"
 
 using hhx::cli::Stream;
 
@@ -30,9 +30,6 @@ const char kUsage[] =
     "       hhxenc verify FOLDER    decode each .hhx in memory and compare it with its source\n"
     "       hhxenc --version        show the version and the key fingerprint\n";
 
-// The completion text of a run, as the dialog shows it.
-const char kCompletionFormat[] = "一共%d个文件处理结束。";
-const char kOutOfMemory[] = "内存不足。";
 
 std::string Display(const std::string& ansiPath) { return hhx::AnsiToUtf8(ansiPath); }
 
@@ -102,9 +99,7 @@ int RunEncrypt(const std::string& folder) {
                                          " sources skipped (source or output could not be opened, "
                                          "or another source took the same output name)\n");
     }
-    char text[128];
-    std::snprintf(text, sizeof text, kCompletionFormat, count);
-    hhx::cli::Write(Stream::out, std::string(text) + "\n");
+    hhx::cli::Write(Stream::out, hhx::CompletionText(count) + "\n");
     return kExitOk;
 }
 
@@ -181,7 +176,7 @@ int main(int argc, char** argv) {
     } catch (const CFileException& error) {
         hhx::cli::Write(Stream::err, error.GetErrorMessage() + "\n");
     } catch (const std::bad_alloc&) {
-        hhx::cli::Write(Stream::err, std::string(kOutOfMemory) + "\n");
+        hhx::cli::Write(Stream::err, std::string(hhx::texts::kOutOfMemory) + "\n");
     } catch (const std::exception& error) {
         hhx::cli::Write(Stream::err, std::string("hhxenc: ") + error.what() + "\n");
     }

@@ -1,5 +1,6 @@
 #include "crypt/encrypt_folder.h"
 
+#include <cstdio>
 #include <set>
 
 #include "crypt/encrypt_stream.h"
@@ -29,6 +30,12 @@ bool IsSourceName(const std::string& name) {
         if (LowerAscii(name[at + i]) != kSourceExtension[i]) return false;
     }
     return true;
+}
+
+std::string CompletionText(int count) {
+    char text[64];
+    std::snprintf(text, sizeof text, "一共%d个文件处理结束。", count);
+    return text;
 }
 
 std::string OutputName(const std::string& sourceName) {
@@ -80,31 +87,26 @@ int EncryptFolder(const std::string& workDir, const ProgressHook& progress) {
         if (progress) progress(sourcePath);
         if (written.count(outputName) != 0) continue;
 
+        const std::string outputPath = folder + outputName;
         // Read only, so read-only files and media are processed; writers are shut out.
         if (!g_fileSource.Open(sourcePath, CFile::modeRead | CFile::shareDenyWrite)) continue;
-        const std::string outputPath = folder + outputName;
+        if (!g_fileOutput.Open(outputPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite)) {
+            g_fileSource.Close();  // releases the file even when it raises
+            continue;
+        }
         try {
-            if (!g_fileOutput.Open(outputPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite)) {
-                g_fileSource.Close();
-                continue;
-            }
-            try {
-                hhx::EncryptStream(g_fileSource, g_fileOutput, blockBuffer);
-                g_fileOutput.Close();
-            } catch (...) {
-                // No truncated output is left for the device; the error still names it.
-                g_fileOutput.Abort();
-                g_fileSource.Abort();
-                CFile::TryRemove(outputPath);
-                throw;
-            }
-            ++count;
-            if (hhx::HasCaseTwin(folder, sources.Name())) written.insert(outputName);
-            g_fileSource.Close();
+            hhx::EncryptStream(g_fileSource, g_fileOutput, blockBuffer);
+            g_fileOutput.Close();
         } catch (...) {
+            // No truncated output is left for the device; the error still names it.
+            g_fileOutput.Abort();
             g_fileSource.Abort();
+            CFile::TryRemove(outputPath);
             throw;
         }
+        ++count;
+        g_fileSource.Close();
+        if (hhx::HasCaseTwin(folder, sources.Name())) written.insert(outputName);
     }
     return count;
 }

@@ -21,6 +21,11 @@ extern CFile g_fileOutput;
 int EncryptFolder(const std::string& workDir, const ProgressHook& progress);
 
 namespace hhx {
+// The message that reports a finished run to the operator, UTF-8.
+std::string CompletionText(int count);
+}  // namespace hhx
+
+namespace hhx {
 // True when the name ends in ".mp3" without regard to case (and is more than the extension).
 bool IsSourceName(const std::string& name);
 // The output name: the final ".mp3" replaced by ".hhx".

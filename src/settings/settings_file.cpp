@@ -34,11 +34,20 @@ void AppendTextMode(std::string& out, const std::string& text) {
     }
 }
 
-void WriteAll(CFile& file, const std::string& bytes) {
-    for (std::string::size_type done = 0; done < bytes.size();) {
-        unsigned count = static_cast<unsigned>(std::min<std::string::size_type>(kChunk, bytes.size() - done));
-        file.Write(bytes.data() + done, count);
-        done += count;
+// Writes all bytes, forces them to the disk and closes the file. A failure closes the file
+// and raises the error naming the settings file.
+void WriteAndClose(CFile& file, const std::string& bytes, const std::string& settingsPath) {
+    try {
+        for (std::string::size_type done = 0; done < bytes.size();) {
+            unsigned count = static_cast<unsigned>(std::min<std::string::size_type>(kChunk, bytes.size() - done));
+            file.Write(bytes.data() + done, count);
+            done += count;
+        }
+        file.Flush();
+        file.Close();
+    } catch (const CFileException& e) {
+        file.Abort();
+        throw CFileException(e.m_cause, e.m_lOsError, settingsPath);
     }
 }
 
@@ -115,14 +124,11 @@ bool WriteSettingsFile(const std::string& path, const SettingsValues& values) {
     }
     const std::string tempPath = temp.GetFilePath();
     try {
-        WriteAll(temp, bytes);
-        temp.Flush();
-        temp.Close();
-    } catch (const CFileException& e) {
-        temp.Abort();
+        WriteAndClose(temp, bytes, path);
+    } catch (const CFileException&) {
         CFile::TryRemove(tempPath);
         if (created) CFile::TryRemove(path);
-        throw CFileException(e.m_cause, e.m_lOsError, path);
+        throw;
     }
     long replaceError = 0;
     if (CFile::TryReplace(tempPath, path, &replaceError)) return true;
@@ -137,14 +143,7 @@ bool WriteSettingsFile(const std::string& path, const SettingsValues& values) {
         throw CFileException(cause == CFileException::none ? CFileException::generic : cause,
                              replaceError, path);
     }
-    try {
-        WriteAll(file, bytes);
-        file.Flush();
-        file.Close();
-    } catch (const CFileException& e) {
-        file.Abort();
-        throw CFileException(e.m_cause, e.m_lOsError, path);
-    }
+    WriteAndClose(file, bytes, path);
     return true;
 }
 

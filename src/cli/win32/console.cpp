@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide.h"
+
 namespace hhx::cli {
 
 namespace {
@@ -15,15 +17,6 @@ HANDLE Handle(Stream stream) {  // not owned
 bool IsConsole(HANDLE handle) {
     DWORD mode;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-}
-
-std::wstring Utf8ToWide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
-    return wide;
 }
 
 void WriteBytes(HANDLE handle, const std::string& bytes) {
@@ -45,7 +38,7 @@ void Write(Stream stream, const std::string& utf8) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     if (IsConsole(handle)) {
         // WriteConsoleW shows the text whatever the console's code page.
-        std::wstring wide = Utf8ToWide(utf8);
+        std::wstring wide = hhx::Utf8ToWide(utf8);
         const wchar_t* data = wide.data();
         std::wstring::size_type left = wide.size();
         while (left > 0) {

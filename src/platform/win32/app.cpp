@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/wide.h"
+
 namespace {
 CWinApp* g_app = nullptr;
 }
@@ -27,14 +29,7 @@ std::wstring AfxGetProgramTitle() {
 
 CWinApp::CWinApp(const char* pszAppName) {
     g_app = this;
-    if (pszAppName != nullptr && *pszAppName != '\0') {
-        const int length = ::MultiByteToWideChar(CP_ACP, 0, pszAppName, -1, nullptr, 0);
-        if (length > 1) {
-            m_strAppTitle.resize(static_cast<std::size_t>(length));
-            ::MultiByteToWideChar(CP_ACP, 0, pszAppName, -1, &m_strAppTitle[0], length);
-            m_strAppTitle.resize(static_cast<std::size_t>(length) - 1);
-        }
-    }
+    if (pszAppName != nullptr) m_strAppTitle = hhx::AnsiToWide(pszAppName);
     if (m_strAppTitle.empty()) m_strAppTitle = AfxGetProgramTitle();
 }
 

@@ -3,37 +3,14 @@
 
 #include "platform/file_exception.h"
 #include "platform/win32/texts.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/wnd.h"
 #include "platform/win32/wnd_internal.h"
 
 namespace hhx::wnd {
 
-namespace {
-std::wstring ToWide(UINT codePage, DWORD flags, const std::string& text, bool* ok) {
-    *ok = true;
-    if (text.empty()) return std::wstring();
-    const int length = ::MultiByteToWideChar(codePage, flags, text.data(),
-                                             static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) {
-        *ok = false;
-        return std::wstring();
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &wide[0],
-                          length);
-    return wide;
-}
-}  // namespace
-
 std::wstring Utf8ToWide(const std::string& utf8) {
-    bool ok;
-    std::wstring wide = ToWide(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, &ok);
-    return ok ? wide : AnsiToWide(utf8);
-}
-
-std::wstring AnsiToWide(const std::string& ansi) {
-    bool ok;
-    return ToWide(CP_ACP, 0, ansi, &ok);
+    return IsValidUtf8(utf8) ? hhx::Utf8ToWide(utf8) : AnsiToWide(utf8);
 }
 
 void ReportException(std::exception_ptr e, UINT memoryType, UINT otherType) {

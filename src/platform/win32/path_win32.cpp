@@ -1,4 +1,5 @@
 #include "platform/path.h"
+#include "platform/win32/wide.h"
 
 #include <windows.h>
 
@@ -6,22 +7,37 @@ namespace hhx {
 
 namespace {
 
-// Converts between code pages through UTF-16; "" when the text cannot be converted.
-std::string Convert(const std::string& text, UINT from, UINT to) {
+std::wstring ToWide(const std::string& text, UINT codePage, DWORD flags) {
     if (text.empty()) return {};
     const int inLength = static_cast<int>(text.size());
-    int wideLength = MultiByteToWideChar(from, 0, text.data(), inLength, nullptr, 0);
-    if (wideLength <= 0) return {};
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(from, 0, text.data(), inLength, &wide[0], wideLength);
-    int outLength = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (outLength <= 0) return {};
-    std::string out(static_cast<size_t>(outLength), '\0');
-    WideCharToMultiByte(to, 0, wide.data(), wideLength, &out[0], outLength, nullptr, nullptr);
+    const int length = MultiByteToWideChar(codePage, flags, text.data(), inLength, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, flags, text.data(), inLength, &wide[0], length);
+    return wide;
+}
+
+std::string FromWide(const std::wstring& wide, UINT codePage) {
+    if (wide.empty()) return {};
+    const int inLength = static_cast<int>(wide.size());
+    const int length = WideCharToMultiByte(codePage, 0, wide.data(), inLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return {};
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), inLength, &out[0], length, nullptr, nullptr);
     return out;
 }
 
 }  // namespace
+
+std::wstring Utf8ToWide(const std::string& utf8) { return ToWide(utf8, CP_UTF8, 0); }
+
+std::wstring AnsiToWide(const std::string& ansi) { return ToWide(ansi, CP_ACP, 0); }
+
+std::string WideToAnsi(const std::wstring& wide) { return FromWide(wide, CP_ACP); }
+
+bool IsValidUtf8(const std::string& text) {
+    return text.empty() || !ToWide(text, CP_UTF8, MB_ERR_INVALID_CHARS).empty();
+}
 
 char PathSeparator() { return '\\'; }
 
@@ -47,8 +63,8 @@ std::string WithTrailingSeparator(const std::string& path) {
     return EndsWithSeparator(path) ? path : path + '\\';
 }
 
-std::string AnsiToUtf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
+std::string AnsiToUtf8(const std::string& ansi) { return FromWide(AnsiToWide(ansi), CP_UTF8); }
 
-std::string Utf8ToAnsi(const std::string& utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
+std::string Utf8ToAnsi(const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8)); }
 
 }  // namespace hhx

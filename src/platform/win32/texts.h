@@ -1,9 +1,10 @@
 // The window layer's standard prompts, UTF-8. Shown through AfxMessageBox.
 #pragma once
 
+#include "platform/texts.h"
+
 namespace hhx::texts {
 
-inline constexpr char kOutOfMemory[] = "内存不足。";
 inline constexpr char kInternalFailure[] = "内部应用程序出错。";
 // Data exchange: a text that is not a number, a number out of range (%1, %2), a text that is
 // too long (%1).

@@ -10,8 +10,6 @@ namespace hhx::wnd {
 
 // UTF-8 to UTF-16; text that is not valid UTF-8 is taken as ANSI instead.
 std::wstring Utf8ToWide(const std::string& utf8);
-// ANSI code page to UTF-16.
-std::wstring AnsiToWide(const std::string& ansi);
 
 // Shows the box for an exception that ended an exchange or a handler: "out of memory" with
 // memoryType, a file error's text or another exception's text with otherType. A
